@@ -1,0 +1,8 @@
+#include "shared/session_state.h"
+
+namespace glintvane {
+
+SessionState gSession;
+std::mutex gSessionImagesLock;
+
+}  // namespace glintvane
