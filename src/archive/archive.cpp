@@ -91,8 +91,7 @@ std::string BuildPeakName(int frameCount) {
 std::string BuildSnapshotName() {
   const LocalTime t = LatestLocalTime();
   return FormatText("%s/%02d/Cam%d/Snap%d%02d%02d_%02d%02d%02d.jpg", MonthPath(t).c_str(), t.day,
-                    gSession.sessionCamera + 1, t.year, t.month, t.day, t.hour, t.minute,
-                    t.second);
+                    gSession.sessionCamera + 1, t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
 void WriteStack(const cv::Mat& image, const std::string& fileName) {

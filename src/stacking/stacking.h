@@ -12,9 +12,9 @@ namespace glintvane {
 // and its run state, owned by the frame handler.
 struct StackingFilter {
   std::atomic<int> enabled, frameCount, periodMinutes;  // settings
-  int frameCounter = 0, targetMinute = 0;              // run state
-  cv::Mat accumulator;                                 // empty: no stack
-  LocalTime stackBegan{};  // clock reading of the stack's first frame
+  int frameCounter = 0, targetMinute = 0;               // run state
+  cv::Mat accumulator;                                  // empty: no stack
+  LocalTime stackBegan{};                               // clock reading of the stack's first frame
 };
 extern StackingFilter gFilter1, gFilter2;
 

@@ -134,8 +134,7 @@ TEST_F(StackingTest, MergesOneFrameInFrameCountAndHonoursALoweredCount) {
   // The frame count in the name is the one in force when the stack is written.
   gFilter1.frameCount = 7;
   FrameAt(21, 30, 0, DarkFrame(kWidth, kHeight));
-  EXPECT_EQ(ArchivedFiles(),
-            std::vector<std::string>{"2008/08/01/Cam1/Met7_20080801_213000.jpg"});
+  EXPECT_EQ(ArchivedFiles(), std::vector<std::string>{"2008/08/01/Cam1/Met7_20080801_213000.jpg"});
 }
 
 TEST_F(StackingTest, NeverEndsAStackInTheSecondItBegan) {
@@ -147,8 +146,7 @@ TEST_F(StackingTest, NeverEndsAStackInTheSecondItBegan) {
   FrameAt(21, 30, 1, DarkFrame(kWidth, kHeight));
   EXPECT_TRUE(ArchivedFiles().empty());
   FrameAt(22, 30, 0, DarkFrame(kWidth, kHeight));
-  EXPECT_EQ(ArchivedFiles(),
-            std::vector<std::string>{"2008/08/01/Cam1/Met1_20080801_223000.jpg"});
+  EXPECT_EQ(ArchivedFiles(), std::vector<std::string>{"2008/08/01/Cam1/Met1_20080801_223000.jpg"});
 
   // With a period of 60 begun in an odd minute the stack ends at the minute
   // before, in the next hour.
@@ -156,9 +154,9 @@ TEST_F(StackingTest, NeverEndsAStackInTheSecondItBegan) {
   FrameAt(22, 31, 0, DarkFrame(kWidth, kHeight));
   FrameAt(23, 0, 0, DarkFrame(kWidth, kHeight));
   FrameAt(23, 30, 0, DarkFrame(kWidth, kHeight));
-  EXPECT_EQ(ArchivedFiles(), (std::vector<std::string>{
-                                 "2008/08/01/Cam1/Met1_20080801_223000.jpg",
-                                 "2008/08/01/Cam1/Met1_20080801_233000.jpg"}));
+  EXPECT_EQ(ArchivedFiles(),
+            (std::vector<std::string>{"2008/08/01/Cam1/Met1_20080801_223000.jpg",
+                                      "2008/08/01/Cam1/Met1_20080801_233000.jpg"}));
 }
 
 TEST_F(StackingTest, SwitchedOffFilterKeepsItsStackUntilSwitchedOnAgain) {
@@ -170,8 +168,7 @@ TEST_F(StackingTest, SwitchedOffFilterKeepsItsStackUntilSwitchedOnAgain) {
   EXPECT_EQ(gFilter1.accumulator.at<cv::Vec3b>(1, 1), kBright);
   gFilter1.enabled = 1;
   FrameAt(22, 30, 0, DarkFrame(kWidth, kHeight));  // the old target minute, an hour on
-  EXPECT_EQ(ArchivedFiles(),
-            std::vector<std::string>{"2008/08/01/Cam10/Met1_20080801_223000.jpg"});
+  EXPECT_EQ(ArchivedFiles(), std::vector<std::string>{"2008/08/01/Cam10/Met1_20080801_223000.jpg"});
 }
 
 TEST_F(StackingTest, SnapshotWritesFilterOnesStackAsBuiltSoFar) {
@@ -186,8 +183,7 @@ TEST_F(StackingTest, SnapshotWritesFilterOnesStackAsBuiltSoFar) {
   gSession.processingEnabled = 1;
   FrameAt(21, 30, 15, FrameWithSquare(kWidth, kHeight, kBright, 0, 0, 16));
   EXPECT_EQ(gSession.snapshotRequested, 0);
-  ASSERT_EQ(ArchivedFiles(),
-            std::vector<std::string>{"2008/08/01/Cam1/Snap20080801_213015.jpg"});
+  ASSERT_EQ(ArchivedFiles(), std::vector<std::string>{"2008/08/01/Cam1/Snap20080801_213015.jpg"});
   ExpectNear(MeanOf(ReadPicture("2008/08/01/Cam1/Snap20080801_213015.jpg"), kHeight - 12, 4, 8),
              kBright);
   // The stack goes on, in its own row order.
@@ -203,9 +199,8 @@ TEST_F(StackingTest, SnapshotWithoutAStackWaitsOnlyWhileFilterOneRuns) {
   EXPECT_EQ(gSession.snapshotRequested, 1);
   FrameAt(21, 32, 1, DarkFrame(kWidth, kHeight));
   EXPECT_EQ(gSession.snapshotRequested, 0);
-  EXPECT_EQ(ArchivedFiles(), (std::vector<std::string>{
-                                 "2008/08/01/Cam1/Met1_20080801_213200.jpg",
-                                 "2008/08/01/Cam1/Snap20080801_213201.jpg"}));
+  EXPECT_EQ(ArchivedFiles(), (std::vector<std::string>{"2008/08/01/Cam1/Met1_20080801_213200.jpg",
+                                                       "2008/08/01/Cam1/Snap20080801_213201.jpg"}));
 
   // Filter 1 off with no stack: the request is dropped, nothing written.
   gFilter1.enabled = 0;
@@ -226,8 +221,7 @@ TEST_F(StackingTest, FolderAndNameComeFromTheSameReadingAtMidnight) {
   gSession.snapshotRequested = 1;
   next = AtLocal(2008, 8, 1, 23, 59, 59);
   OnFrame(DarkFrame(kWidth, kHeight));
-  EXPECT_EQ(ArchivedFiles(),
-            std::vector<std::string>{"2008/08/02/Cam1/Snap20080802_000000.jpg"});
+  EXPECT_EQ(ArchivedFiles(), std::vector<std::string>{"2008/08/02/Cam1/Snap20080802_000000.jpg"});
 }
 
 TEST_F(StackingTest, IgnoresUnfitFramesAndRestartsOnANewSize) {
@@ -248,8 +242,7 @@ TEST_F(StackingTest, IgnoresUnfitFramesAndRestartsOnANewSize) {
   EXPECT_EQ(gSession.outputImage.size(), cv::Size(kWidth / 2, kHeight / 2));
   EXPECT_EQ(gFilter1.accumulator.at<cv::Vec3b>(1, 1), cv::Vec3b(12, 12, 12));
   FrameAt(21, 30, 0, DarkFrame(kWidth / 2, kHeight / 2));
-  ASSERT_EQ(ArchivedFiles(),
-            std::vector<std::string>{"2008/08/01/Cam1/Met1_20080801_213000.jpg"});
+  ASSERT_EQ(ArchivedFiles(), std::vector<std::string>{"2008/08/01/Cam1/Met1_20080801_213000.jpg"});
   EXPECT_EQ(ReadPicture(ArchivedFiles()[0]).size(), cv::Size(kWidth / 2, kHeight / 2));
 }
 
