@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "archive/archive.h"
 #include "shared/local_time.h"
@@ -54,6 +55,15 @@ cv::Mat FrameWithSquare(int width, int height, cv::Vec3b colour, int top, int le
   cv::Mat frame = DarkFrame(width, height);
   frame(cv::Rect(left, top, side, side)).setTo(cv::Scalar(colour[0], colour[1], colour[2]));
   return frame;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 }  // namespace glintvane

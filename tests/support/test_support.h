@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,5 +34,9 @@ class ArchiveTest : public ::testing::Test {
 // rows [top, top + side) and columns [left, left + side), in memory order.
 cv::Mat FrameWithSquare(int width, int height, cv::Vec3b colour, int top, int left, int side);
 cv::Mat DarkFrame(int width, int height);
+
+// Polls the condition until it holds or the limit passes; true when it held.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace glintvane

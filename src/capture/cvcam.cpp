@@ -1,0 +1,295 @@
+#include "capture/cvcam.h"
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "capture/cvcam_library.h"
+#include "capture/frame_source.h"
+
+namespace glintvane {
+namespace {
+
+constexpr VideoFormat kDefaultFormat{640, 480, 20};
+
+// What the next session of one camera uses.
+struct CameraRequest {
+  VideoFormat format = kDefaultFormat;
+  FrameHandler handler = nullptr;
+  CameraWindow window;
+};
+
+// The open camera and, while it runs, its capture thread.
+struct Session {
+  int camera = -1;
+  std::optional<FrameSource> source;
+  std::thread thread;
+  std::atomic<bool> stopRequested{false}, threadEnded{false};
+  std::mutex deliveryMutex;         // held while a frame is delivered, so that pausing waits for it
+  std::atomic<bool> paused{false};  // changed only under deliveryMutex
+};
+
+struct Library {
+  std::mutex mutex;  // serialises the calls; the capture thread never takes it
+  std::string sysfsRoot = "/sys", devRoot = "/dev";
+  CapabilityQuery query = QueryDeviceCapability;
+  std::optional<std::vector<CameraEntry>> cameras;  // listed once, then kept
+  std::vector<CameraRequest> requests;              // one per camera
+  int enabledCamera = -1;
+  PropertyPages pages;
+  Session session;
+};
+
+// Never destroyed, so that a capture thread still running at program exit finds it intact.
+Library& TheLibrary() {
+  static Library& library = *new Library;
+  return library;
+}
+
+const std::vector<CameraEntry>& Cameras(Library& library) {
+  if (!library.cameras) {
+    library.cameras = EnumerateCameras(library.sysfsRoot, library.devRoot, library.query);
+    library.requests.assign(library.cameras->size(), {});
+  }
+  return *library.cameras;
+}
+
+bool IsCamera(Library& library, int camera) {
+  return camera >= 0 && camera < int(Cameras(library).size());
+}
+
+bool IsRunning(const Session& session) { return session.thread.joinable() && !session.threadEnded; }
+
+void DeliverFrame(Session& session, const cv::Mat& upright, cv::Mat& flipped, FrameHandler handler,
+                  const CameraWindow& window) {
+  std::lock_guard lock(session.deliveryMutex);
+  if (session.paused) return;
+  if (window.showFrame) window.showFrame(upright);
+  if (handler) {
+    cv::flip(upright, flipped, 0);  // the handler wants rows bottom-first
+    handler(flipped);
+  }
+}
+
+void CaptureLoop(Session& session, FrameHandler handler, CameraWindow window) {
+  cv::Mat upright, flipped;
+  while (!session.stopRequested) {
+    ReadResult read = ReadFrame(*session.source, upright, !session.paused);
+    if (read == ReadResult::kGone) break;  // unplugged: the session ends quietly
+    if (read == ReadResult::kFrame) DeliverFrame(session, upright, flipped, handler, window);
+  }
+  if (window.clear) window.clear();
+  session.threadEnded = true;
+}
+
+void StopSession(Session& session) {
+  if (!session.thread.joinable()) return;
+  session.stopRequested = true;
+  session.thread.join();
+  StopFrames(*session.source);
+}
+
+void EndSession(Session& session) {
+  StopSession(session);
+  if (session.source) CloseFrameSource(*session.source);
+  session.source.reset();
+  session.camera = -1;
+}
+
+// Changes what the camera's next session uses; 0 for a camera not in the list.
+int ChangeRequest(int camera, const std::function<void(CameraRequest&)>& change) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  if (!IsCamera(library, camera)) return 0;
+  change(library.requests[camera]);
+  return 1;
+}
+
+int SetPaused(bool paused) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  if (!IsRunning(library.session)) return 0;
+  std::lock_guard delivery(library.session.deliveryMutex);
+  library.session.paused = paused;
+  return 1;
+}
+
+int ShowPages(int camera, std::function<void(int)> PropertyPages::*pages) {
+  std::function<void(int)> show;
+  {
+    Library& library = TheLibrary();
+    std::lock_guard lock(library.mutex);
+    if (!IsCamera(library, camera)) return 0;
+    show = library.pages.*pages;
+  }
+  if (!show) return 0;
+  show(camera);  // modal: the pages may call the library themselves
+  return 1;
+}
+
+CvcamCalls& CallsInForce() {
+  static CvcamCalls calls = LibraryCvcamCalls();
+  return calls;
+}
+
+}  // namespace
+
+int cvcamGetCamerasCount() {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  return int(Cameras(library).size());
+}
+
+int cvcamGetDescription(int camera, char (&area)[kDescriptionAreaSize]) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  area[0] = '\0';
+  if (!IsCamera(library, camera)) return 0;
+  const std::string& description = Cameras(library)[camera].description;
+  std::size_t length = std::min(description.size(), std::size_t(kDescriptionAreaSize - 1));
+  std::memcpy(area, description.data(), length);
+  area[length] = '\0';
+  return 1;
+}
+
+int cvcamSetVideoFormat(int camera, const VideoFormat& format) {
+  return ChangeRequest(camera, [&](CameraRequest& request) { request.format = format; });
+}
+
+int cvcamEnable(int camera, int enable) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  if (!IsCamera(library, camera)) {
+    // Asking for a camera that is not there must not leave an earlier choice to be opened.
+    if (enable) library.enabledCamera = -1;
+    return 0;
+  }
+  if (enable) {
+    library.enabledCamera = camera;
+  } else if (library.enabledCamera == camera) {
+    library.enabledCamera = -1;
+  }
+  return 1;
+}
+
+int cvcamSetCallback(int camera, FrameHandler handler) {
+  return ChangeRequest(camera, [&](CameraRequest& request) { request.handler = handler; });
+}
+
+int cvcamSetWindow(int camera, const CameraWindow& window) {
+  return ChangeRequest(camera, [&](CameraRequest& request) { request.window = window; });
+}
+
+int cvcamInit() {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  EndSession(library.session);  // a new init replaces whatever was open
+  int camera = library.enabledCamera;
+  if (!IsCamera(library, camera)) return 0;
+  std::optional<FrameSource> source = OpenFrameSource(
+      Cameras(library)[camera], library.requests[camera].format, SimulatedCameraSettings());
+  if (!source) return 0;
+  library.session.source = std::move(source);
+  library.session.camera = camera;
+  return 1;
+}
+
+int cvcamStart() {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  Session& session = library.session;
+  if (!session.source) return 0;
+  if (IsRunning(session)) return 1;
+  StopSession(session);  // collects a thread that ended on its own
+  if (!StartFrames(*session.source)) return 0;
+  session.stopRequested = false;
+  session.threadEnded = false;
+  session.paused = false;
+  const CameraRequest& request = library.requests[session.camera];
+  session.thread = std::thread(CaptureLoop, std::ref(session), request.handler, request.window);
+  return 1;
+}
+
+int cvcamStop() {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  StopSession(library.session);
+  return 1;
+}
+
+int cvcamPause() { return SetPaused(true); }
+
+int cvcamResume() { return SetPaused(false); }
+
+int cvcamExit() {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  EndSession(library.session);
+  return 1;
+}
+
+int cvcamShowCameraPages(int camera) { return ShowPages(camera, &PropertyPages::showCameraPages); }
+
+int cvcamShowVideoPages(int camera) { return ShowPages(camera, &PropertyPages::showVideoPages); }
+
+void cvcamSetPropertyPages(const PropertyPages& pages) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  library.pages = pages;
+}
+
+const CvcamCalls& Cvcam() { return CallsInForce(); }
+
+CvcamCalls LibraryCvcamCalls() {
+  return {cvcamGetCamerasCount,
+          cvcamGetDescription,
+          cvcamSetVideoFormat,
+          cvcamEnable,
+          cvcamSetCallback,
+          cvcamSetWindow,
+          cvcamInit,
+          cvcamStart,
+          cvcamStop,
+          cvcamPause,
+          cvcamResume,
+          cvcamExit,
+          cvcamShowCameraPages,
+          cvcamShowVideoPages};
+}
+
+void SetCvcamCallsForTesting(const CvcamCalls& calls) { CallsInForce() = calls; }
+
+OpenCamera OpenedCamera() {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  const Session& session = library.session;
+  if (session.camera < 0) return {};
+  return {session.camera, Cameras(library)[session.camera].devicePath};
+}
+
+SimulationSettings& SimulatedCameraSettings() {
+  static SimulationSettings settings;
+  return settings;
+}
+
+void SetCameraTreeForTesting(const std::string& sysfsRoot, const std::string& devRoot,
+                             CapabilityQuery query) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  EndSession(library.session);
+  library.sysfsRoot = sysfsRoot;
+  library.devRoot = devRoot;
+  library.query = query;
+  library.cameras.reset();
+  library.requests.clear();
+  library.enabledCamera = -1;
+}
+
+}  // namespace glintvane
