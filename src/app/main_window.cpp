@@ -13,6 +13,8 @@
 #include "app/dialogs/filter_dialog.h"
 #include "app/resources/resources.h"
 #include "capture/session.h"
+#include "capture/ui/live_video.h"
+#include "capture/ui/property_pages.h"
 #include "shared/session_state.h"
 
 namespace glintvane {
@@ -98,6 +100,7 @@ int AppMain(int argc, char** argv) {
   QApplication::setApplicationName(ResourceString(STR_WINDOW_CLASS));
   QGuiApplication::setDesktopFileName("glintvane");
   QApplication::setWindowIcon(ProgramIcon());
+  InstallPropertyPages();
   const std::unique_ptr<QMainWindow> window = CreateMainWindow();
   if (!window) return 0;
   QApplication::exec();
@@ -131,7 +134,7 @@ void DispatchCommand(QMainWindow* window, int command) {
       window->close();
       break;
     case CMD_START:
-      StartCapture(CameraWindowFor(window), gSession.selectedCamera, kCaptureWidth, kCaptureHeight,
+      StartCapture(LiveVideoWindow(window), gSession.selectedCamera, kCaptureWidth, kCaptureHeight,
                    kCaptureFrameRate);
       break;
     case CMD_STOP:
@@ -169,11 +172,6 @@ QAction* AddCommandItem(QMainWindow* window, QMenu* menu, const QString& text, i
     DispatchCommand(window, action->data().toInt());
   });
   return action;
-}
-
-CameraWindow CameraWindowFor(QMainWindow* /*window*/) {
-  // The program does not draw frames in its window yet.
-  return CameraWindow{};
 }
 
 QMenu* CameraMenu(QMainWindow* window) {

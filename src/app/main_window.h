@@ -24,9 +24,6 @@ void DispatchCommand(QMainWindow* window, int command);
 // Appends an item that sends `command` to DispatchCommand when chosen.
 QAction* AddCommandItem(QMainWindow* window, QMenu* menu, const QString& text, int command);
 
-// Where a capture session started from `window` shows its frames.
-CameraWindow CameraWindowFor(QMainWindow* window);
-
 QMenu* CameraMenu(QMainWindow* window);
 
 }  // namespace glintvane

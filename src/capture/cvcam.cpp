@@ -22,6 +22,7 @@ constexpr VideoFormat kDefaultFormat{640, 480, 20};
 // What the next session of one camera uses.
 struct CameraRequest {
   VideoFormat format = kDefaultFormat;
+  std::optional<CaptureMode> chosenMode;  // chosen in the video pages: wins over `format`
   FrameHandler handler = nullptr;
   CameraWindow window;
 };
@@ -101,6 +102,53 @@ void EndSession(Session& session) {
   if (session.source) CloseFrameSource(*session.source);
   session.source.reset();
   session.camera = -1;
+}
+
+// The user's choice first; when the device no longer takes it, the program's request.
+std::optional<FrameSource> OpenRequested(Library& library, int camera) {
+  const CameraRequest& request = library.requests[camera];
+  const CameraEntry& entry = Cameras(library)[camera];
+  if (request.chosenMode) {
+    auto source = OpenFrameSourceInMode(entry, *request.chosenMode, SimulatedCameraSettings());
+    if (source) return source;
+  }
+  return OpenFrameSource(entry, request.format, SimulatedCameraSettings());
+}
+
+bool LaunchCapture(Library& library, bool paused) {
+  Session& session = library.session;
+  if (!StartFrames(*session.source)) return false;
+  session.stopRequested = false;
+  session.threadEnded = false;
+  session.paused = paused;
+  const CameraRequest& request = library.requests[session.camera];
+  session.thread = std::thread(CaptureLoop, std::ref(session), request.handler, request.window);
+  return true;
+}
+
+// Reopens the session's camera in `mode`, or failing that in the mode it had, and carries on
+// as it was: running or not, paused or not.
+ModeChange SwitchSessionMode(Library& library, const CaptureMode& mode) {
+  Session& session = library.session;
+  bool wasRunning = IsRunning(session);
+  bool wasPaused = session.paused;
+  CaptureMode previous = FrameSourceMode(*session.source);
+  StopSession(session);
+  CloseFrameSource(*session.source);
+  const CameraEntry& camera = Cameras(library)[session.camera];
+  ModeChange change = ModeChange::kSwitched;
+  session.source = OpenFrameSourceInMode(camera, mode, SimulatedCameraSettings());
+  if (session.source) {
+    library.requests[session.camera].chosenMode = mode;
+  } else {
+    change = ModeChange::kRefused;
+    session.source = OpenFrameSourceInMode(camera, previous, SimulatedCameraSettings());
+  }
+  if (!session.source || (wasRunning && !LaunchCapture(library, wasPaused))) {
+    EndSession(session);
+    return ModeChange::kLost;
+  }
+  return change;
 }
 
 // Changes what the camera's next session uses; 0 for a camera not in the list.
@@ -193,8 +241,7 @@ int cvcamInit() {
   EndSession(library.session);  // a new init replaces whatever was open
   int camera = library.enabledCamera;
   if (!IsCamera(library, camera)) return 0;
-  std::optional<FrameSource> source = OpenFrameSource(
-      Cameras(library)[camera], library.requests[camera].format, SimulatedCameraSettings());
+  std::optional<FrameSource> source = OpenRequested(library, camera);
   if (!source) return 0;
   library.session.source = std::move(source);
   library.session.camera = camera;
@@ -208,13 +255,7 @@ int cvcamStart() {
   if (!session.source) return 0;
   if (IsRunning(session)) return 1;
   StopSession(session);  // collects a thread that ended on its own
-  if (!StartFrames(*session.source)) return 0;
-  session.stopRequested = false;
-  session.threadEnded = false;
-  session.paused = false;
-  const CameraRequest& request = library.requests[session.camera];
-  session.thread = std::thread(CaptureLoop, std::ref(session), request.handler, request.window);
-  return 1;
+  return LaunchCapture(library, false);
 }
 
 int cvcamStop() {
@@ -272,6 +313,30 @@ OpenCamera OpenedCamera() {
   const Session& session = library.session;
   if (session.camera < 0) return {};
   return {session.camera, Cameras(library)[session.camera].devicePath};
+}
+
+std::optional<CameraEntry> ListedCamera(int camera) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  if (!IsCamera(library, camera)) return std::nullopt;
+  return Cameras(library)[camera];
+}
+
+ModeChange SetCaptureMode(int camera, const CaptureMode& mode) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  if (!IsCamera(library, camera)) return ModeChange::kNoCamera;
+  if (library.session.camera == camera) return SwitchSessionMode(library, mode);
+  library.requests[camera].chosenMode = mode;
+  return ModeChange::kRemembered;
+}
+
+std::optional<CaptureMode> CaptureModeOf(int camera) {
+  Library& library = TheLibrary();
+  std::lock_guard lock(library.mutex);
+  if (!IsCamera(library, camera)) return std::nullopt;
+  if (library.session.camera == camera) return FrameSourceMode(*library.session.source);
+  return library.requests[camera].chosenMode;
 }
 
 SimulationSettings& SimulatedCameraSettings() {

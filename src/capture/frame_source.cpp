@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include <linux/videodev2.h>
+
 namespace glintvane {
 
 std::optional<FrameSource> OpenFrameSource(const CameraEntry& camera, const VideoFormat& wanted,
@@ -10,6 +12,24 @@ std::optional<FrameSource> OpenFrameSource(const CameraEntry& camera, const Vide
   std::optional<V4l2Source> device = OpenV4l2Source(camera.devicePath, wanted);
   if (!device) return std::nullopt;
   return std::move(*device);
+}
+
+std::optional<FrameSource> OpenFrameSourceInMode(const CameraEntry& camera, const CaptureMode& mode,
+                                                 const SimulationSettings& simulation) {
+  if (camera.devicePath.empty()) {
+    return OpenSimulatedCamera({mode.size.width, mode.size.height, mode.frameRate}, simulation);
+  }
+  std::optional<V4l2Source> device = OpenV4l2SourceInMode(camera.devicePath, mode);
+  if (!device) return std::nullopt;
+  return std::move(*device);
+}
+
+CaptureMode FrameSourceMode(const FrameSource& source) {
+  if (const auto* device = std::get_if<V4l2Source>(&source)) {
+    return {device->pixelFormat, {device->width, device->height}, device->frameRate};
+  }
+  const auto& simulated = std::get<SimulatedCamera>(source);
+  return {V4L2_PIX_FMT_BGR24, simulated.sky.size, simulated.frameRate};
 }
 
 bool StartFrames(FrameSource& source) {

@@ -21,7 +21,8 @@ struct FrameIntervalRange {
   v4l2_fract min, max;
 };
 
-// A pixel format at one size, with the highest rate the device offers there (0: not known).
+// A pixel format at one size, and a rate: among a device's candidates, the highest rate it
+// offers there; as a mode to set, the rate asked for (0: not known, or the device's own).
 struct CaptureMode {
   std::uint32_t pixelFormat;
   cv::Size size;

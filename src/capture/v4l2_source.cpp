@@ -9,12 +9,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 
 #include <linux/videodev2.h>
 
+#include "capture/camera_device.h"
 #include "capture/devices.h"
 #include "capture/frame_conversion.h"
 #include "capture/v4l2_modes.h"
+#include "capture/video_formats.h"
 
 namespace glintvane {
 namespace {
@@ -23,11 +26,7 @@ constexpr std::uint32_t kCaptureType = V4L2_BUF_TYPE_VIDEO_CAPTURE;
 constexpr std::uint32_t kBufferCount = 4;
 
 bool Ioctl(int fd, unsigned long request, void* argument) {
-  int result;
-  do {
-    result = ioctl(fd, request, argument);
-  } while (result < 0 && errno == EINTR);
-  return result == 0;
+  return RetryIoctl(fd, request, argument) == 0;
 }
 
 bool IsStreamingCaptureNode(int fd) {
@@ -37,101 +36,49 @@ bool IsStreamingCaptureNode(int fd) {
   return (nodeCaps & V4L2_CAP_VIDEO_CAPTURE) && (nodeCaps & V4L2_CAP_STREAMING);
 }
 
-std::vector<FrameSizeRange> ListFrameSizes(int fd, std::uint32_t pixelFormat) {
-  std::vector<FrameSizeRange> ranges;
-  v4l2_frmsizeenum size{};
-  size.pixel_format = pixelFormat;
-  for (; Ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &size); ++size.index) {
-    if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
-      cv::Size only(size.discrete.width, size.discrete.height);
-      ranges.push_back({only, only, {1, 1}});
-    } else {  // stepwise or continuous: one range says it all
-      const auto& s = size.stepwise;
-      ranges.push_back({{int(s.min_width), int(s.min_height)},
-                        {int(s.max_width), int(s.max_height)},
-                        {int(s.step_width), int(s.step_height)}});
-      break;
-    }
-  }
-  return ranges;
-}
-
-std::vector<FrameIntervalRange> ListFrameIntervals(int fd, std::uint32_t pixelFormat,
-                                                   cv::Size size) {
-  std::vector<FrameIntervalRange> ranges;
-  v4l2_frmivalenum interval{};
-  interval.pixel_format = pixelFormat;
-  interval.width = size.width;
-  interval.height = size.height;
-  for (; Ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &interval); ++interval.index) {
-    if (interval.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
-      ranges.push_back({interval.discrete, interval.discrete});
-    } else {
-      ranges.push_back({interval.stepwise.min, interval.stepwise.max});
-      break;
-    }
-  }
-  return ranges;
-}
-
 // The device's own size nearest to `wanted`; `wanted` itself when the device does not list
 // sizes (setting the format then adjusts it).
-cv::Size NearestDeviceSize(int fd, std::uint32_t pixelFormat, cv::Size wanted) {
-  std::vector<FrameSizeRange> ranges = ListFrameSizes(fd, pixelFormat);
+cv::Size NearestDeviceSize(const DeviceIoctl& device, std::uint32_t pixelFormat, cv::Size wanted) {
+  std::vector<FrameSizeRange> ranges = ListFrameSizes(device, pixelFormat);
   return ranges.empty() ? wanted : NearestFrameSize(ranges, wanted);
 }
 
-double HighestRate(int fd, std::uint32_t pixelFormat, cv::Size size) {
+double HighestRate(const DeviceIoctl& device, std::uint32_t pixelFormat, cv::Size size) {
   double highest = 0;
-  for (const FrameIntervalRange& range : ListFrameIntervals(fd, pixelFormat, size)) {
+  for (const FrameIntervalRange& range : ListFrameIntervals(device, pixelFormat, size)) {
     highest = std::max(highest, FrameRate(range.min));
   }
   return highest;
 }
 
-std::vector<CaptureMode> ListCaptureModes(int fd, const VideoFormat& wanted) {
+// Of the formats that can be converted, the mode nearest to `wanted`, at the wanted rate.
+std::optional<CaptureMode> NearestMode(const DeviceIoctl& device, const VideoFormat& wanted) {
   std::vector<CaptureMode> modes;
-  v4l2_fmtdesc format{};
-  format.type = kCaptureType;
-  for (; Ioctl(fd, VIDIOC_ENUM_FMT, &format); ++format.index) {
-    if (!CanConvertPixelFormat(format.pixelformat)) continue;
-    cv::Size size = NearestDeviceSize(fd, format.pixelformat, {wanted.width, wanted.height});
-    modes.push_back({format.pixelformat, size, HighestRate(fd, format.pixelformat, size)});
+  for (const PixelFormatEntry& format : ListPixelFormats(device)) {
+    if (!format.usable) continue;
+    cv::Size size = NearestDeviceSize(device, format.pixelFormat, {wanted.width, wanted.height});
+    modes.push_back({format.pixelFormat, size, HighestRate(device, format.pixelFormat, size)});
   }
-  return modes;
+  if (modes.empty()) return std::nullopt;
+  CaptureMode chosen = ChooseCaptureMode(modes, wanted);
+  chosen.frameRate = wanted.frameRate;
+  return chosen;
 }
 
-// Sets the mode and keeps what the device actually gives, which may differ from the mode.
-bool SetFormat(V4l2Source& source, const CaptureMode& mode) {
-  v4l2_format format{};
-  format.type = kCaptureType;
-  format.fmt.pix.width = mode.size.width;
-  format.fmt.pix.height = mode.size.height;
-  format.fmt.pix.pixelformat = mode.pixelFormat;
-  format.fmt.pix.field = V4L2_FIELD_ANY;
-  if (!Ioctl(source.fd, VIDIOC_S_FMT, &format) ||
-      !CanConvertPixelFormat(format.fmt.pix.pixelformat)) {
+// Sets the mode and keeps what the device actually gives, which may differ from the mode. The
+// rate is best effort: a device without a settable rate runs at its own.
+bool SetMode(V4l2Source& source, const DeviceIoctl& device, const CaptureMode& mode) {
+  v4l2_pix_format given{};
+  if (SetDeviceFormat(device, mode, given) != 0 || !CanConvertPixelFormat(given.pixelformat)) {
     return false;
   }
-  source.pixelFormat = format.fmt.pix.pixelformat;
-  source.width = format.fmt.pix.width;
-  source.height = format.fmt.pix.height;
-  source.bytesPerLine = format.fmt.pix.bytesperline;
+  source.pixelFormat = given.pixelformat;
+  source.width = given.width;
+  source.height = given.height;
+  source.bytesPerLine = given.bytesperline;
+  SetDeviceFrameRate(device, source.pixelFormat, {source.width, source.height}, mode.frameRate);
+  source.frameRate = DeviceFrameRate(device);
   return true;
-}
-
-// Best effort: a device without a settable rate runs at its own.
-void SetFrameRate(const V4l2Source& source, double wantedRate) {
-  v4l2_streamparm parameters{};
-  parameters.type = kCaptureType;
-  if (!(wantedRate > 0) || !Ioctl(source.fd, VIDIOC_G_PARM, &parameters) ||
-      !(parameters.parm.capture.capability & V4L2_CAP_TIMEPERFRAME)) {
-    return;
-  }
-  cv::Size size(source.width, source.height);
-  parameters.parm.capture.timeperframe =
-      NearestFrameInterval(ListFrameIntervals(source.fd, source.pixelFormat, size), wantedRate);
-  Ioctl(source.fd, VIDIOC_S_PARM, &parameters);
 }
 
 bool MapBuffers(V4l2Source& source) {
@@ -162,27 +109,39 @@ bool QueueBuffer(const V4l2Source& source, std::uint32_t index) {
   return Ioctl(source.fd, VIDIOC_QBUF, &buffer);
 }
 
-bool Configure(V4l2Source& source, const VideoFormat& wanted) {
+using ModeChooser = std::function<std::optional<CaptureMode>(const DeviceIoctl& device)>;
+
+bool Configure(V4l2Source& source, const ModeChooser& chooseMode) {
   if (!IsStreamingCaptureNode(source.fd)) return false;
-  std::vector<CaptureMode> modes = ListCaptureModes(source.fd, wanted);
-  if (modes.empty() || !SetFormat(source, ChooseCaptureMode(modes, wanted))) return false;
-  SetFrameRate(source, wanted.frameRate);
-  return MapBuffers(source);
+  DeviceIoctl device = FileIoctl(source.fd);
+  std::optional<CaptureMode> mode = chooseMode(device);
+  return mode && SetMode(source, device, *mode) && MapBuffers(source);
 }
 
-}  // namespace
-
-std::optional<V4l2Source> OpenV4l2Source(const std::string& devicePath, const VideoFormat& wanted) {
+std::optional<V4l2Source> OpenWithMode(const std::string& devicePath,
+                                       const ModeChooser& chooseMode) {
   V4l2Source source;
   source.devicePath = devicePath;
   // Non-blocking, so that neither opening nor dequeuing can wait on the device.
   source.fd = open(devicePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (source.fd < 0) return std::nullopt;
-  if (!Configure(source, wanted)) {
+  if (!Configure(source, chooseMode)) {
     CloseV4l2Source(source);
     return std::nullopt;
   }
   return source;
+}
+
+}  // namespace
+
+std::optional<V4l2Source> OpenV4l2Source(const std::string& devicePath, const VideoFormat& wanted) {
+  return OpenWithMode(devicePath,
+                      [&](const DeviceIoctl& device) { return NearestMode(device, wanted); });
+}
+
+std::optional<V4l2Source> OpenV4l2SourceInMode(const std::string& devicePath,
+                                               const CaptureMode& mode) {
+  return OpenWithMode(devicePath, [&](const DeviceIoctl&) { return std::optional(mode); });
 }
 
 bool StartV4l2Streaming(V4l2Source& source) {

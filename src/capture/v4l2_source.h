@@ -9,6 +9,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include "capture/cvcam.h"
+#include "capture/v4l2_modes.h"
 
 namespace glintvane {
 
@@ -23,6 +24,7 @@ struct V4l2Source {
   int fd = -1;
   std::uint32_t pixelFormat = 0;
   int width = 0, height = 0, bytesPerLine = 0;
+  double frameRate = 0;  // as the device reports it; 0 when it cannot tell
   std::vector<MappedBuffer> buffers;
 };
 
@@ -34,6 +36,11 @@ constexpr int kReadTimeoutMs = 100;
 // Opens the node in the mode nearest to `wanted`; none when it is missing, busy, not a
 // camera, or offers no format that can be converted.
 std::optional<V4l2Source> OpenV4l2Source(const std::string& devicePath, const VideoFormat& wanted);
+
+// Opens the node in `mode`, as near as the device allows; none when it is missing, busy, not
+// a camera, or gives a format that cannot be converted.
+std::optional<V4l2Source> OpenV4l2SourceInMode(const std::string& devicePath,
+                                               const CaptureMode& mode);
 
 // Queues every buffer and starts the stream; false when the device refuses.
 bool StartV4l2Streaming(V4l2Source& source);
