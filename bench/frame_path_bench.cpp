@@ -1,5 +1,3 @@
-#include <sys/resource.h>
-
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include "archive/archive.h"
 #include "capture/cvcam.h"
 #include "capture/simulated_sky.h"
+#include "process_cpu.h"
 #include "shared/local_time.h"
 #include "shared/session_state.h"
 #include "stacking/stacking.h"
@@ -76,13 +75,6 @@ std::atomic<int> gFramesSeen{0};
 void CountAndStack(const cv::Mat& frame) {
   ++gFramesSeen;
   OnFrame(frame);
-}
-
-double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 void BM_FramePathSession(benchmark::State& state) {

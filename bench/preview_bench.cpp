@@ -5,7 +5,18 @@
 #include <QMenuBar>
 #include <opencv2/core.hpp>
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <filesystem>
+
+#include "archive/archive.h"
+#include "capture/cvcam.h"
+#include "capture/session.h"
 #include "capture/ui/live_video.h"
+#include "process_cpu.h"
+#include "shared/local_time.h"
+#include "stacking/stacking.h"
 
 namespace glintvane {
 namespace {
@@ -80,6 +91,41 @@ BENCHMARK(BM_PaintScaledFrame)
     ->Args({640, 480, 1280, 960})
     ->Args({1920, 1080, 1280, 960})
     ->UseRealTime();  // Qt may hand parts of a paint to threads of its own
+
+// The whole frame path as the program runs it: a session of the simulated
+// camera started into the main window, so that the capture thread makes,
+// stacks and hands on every frame and the GUI thread paints it. The process's
+// CPU time over a few seconds is the cost, as a share of one core.
+void BM_SessionWithLiveVideo(benchmark::State& state) {
+  ResetProgramState();
+  SetArchiveRoot((std::filesystem::temp_directory_path() / "glintvane-bench").string());
+  SetClockForTesting([] { return std::time_t(1217626150); });  // inside a period: nothing written
+  PreviewWindow preview({340, 300});
+  const int camera = cvcamGetCamerasCount() - 1;
+  double cpu = 0, wall = 0;
+  for (auto _ : state) {
+    StartCapture(preview.video, camera, int(state.range(0)), int(state.range(1)),
+                 float(state.range(2)));
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = ProcessCpuSeconds();
+    QEventLoop loop;
+    QTimer::singleShot(4000, &loop, &QEventLoop::quit);
+    loop.exec();
+    cpu += ProcessCpuSeconds() - cpuBefore;
+    wall += clock.elapsed() / 1000.0;
+    StopCapture();
+  }
+  SetClockForTesting({});
+  ResetProgramState();
+  state.counters["pct_core"] = cpu / wall * 100.0;
+}
+BENCHMARK(BM_SessionWithLiveVideo)
+    ->ArgNames({"width", "height", "fps"})
+    ->Args({640, 480, 20})
+    ->Args({1920, 1080, 30})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace glintvane

@@ -136,17 +136,6 @@ TEST_F(SessionTest, StopEndsTheLibraryAndDropsTheStacksWhetherOrNotRunning) {
   EXPECT_TRUE(ArchivedFiles().empty());      // stacks in progress are not written
 }
 
-TEST_F(SessionTest, PauseAndResumeOnlyReachTheLibrary) {
-  StartCapture(CameraWindow{}, 0, 640, 480, 20.0f);
-  FillSessionImages();
-  gRecording.calls.clear();
-  EXPECT_EQ(PauseCapture(), 1);
-  EXPECT_EQ(ResumeCapture(), 1);
-  EXPECT_EQ(gRecording.calls, (std::vector<std::string>{"pause", "resume"}));
-  EXPECT_FALSE(SessionImagesReleased());
-  EXPECT_EQ(gSession.captureRunning, 1);
-}
-
 TEST_F(SessionTest, PropertyPagesSuspendProcessingAndBeginNewStacks) {
   StartCapture(CameraWindow{}, 1, 640, 480, 20.0f);
   FillSessionImages();

@@ -64,7 +64,7 @@ class MergeKernelTest : public testing::TestWithParam<KernelCase> {
 };
 
 // Counts below, at and above every block width, so each tail length gets exercised.
-// Exactly sized buffers let AddressSanitizer catch a read or write past the end.
+// Exactly sized buffers let the address-sanitizer build catch a read or write past the end.
 TEST_P(MergeKernelTest, MatchesReferenceOnRandomData) {
   const std::ptrdiff_t counts[] = {0,  1,  2,  15, 16, 17, 31,  32,  33,   47,  48,
                                    63, 64, 65, 95, 96, 97, 127, 129, 1001, 4099};
@@ -85,34 +85,6 @@ TEST_P(MergeKernelTest, MatchesReferenceOnRandomData) {
   }
 }
 
-// Each pixel's outcome is decided by its first byte alone; the cases repeat across
-// vector boundaries and the scalar tail.
-TEST_P(MergeKernelTest, TakesOrKeepsWholePixels) {
-  struct Case {
-    Pixel frame, stack;
-    bool taken;
-  };
-  const Case cases[] = {
-      {{50, 1, 2}, {50, 200, 201}, false},  // tie keeps the stack
-      {{51, 0, 0}, {50, 255, 255}, true},   // greater first byte, smaller others
-      {{49, 255, 255}, {50, 0, 0}, false},  // smaller first byte, larger others
-      {{128, 7, 8}, {127, 9, 10}, true},    // unsigned across 127/128
-      {{127, 7, 8}, {128, 9, 10}, false},   // and back
-      {{255, 0, 0}, {0, 255, 255}, true},   // extremes
-      {{0, 255, 255}, {255, 0, 0}, false},  // and back
-  };
-  constexpr std::ptrdiff_t kPixels = 32 * 3 + 23;
-  Bytes frame(3 * kPixels), stack(3 * kPixels), expected(3 * kPixels);
-  for (std::ptrdiff_t i = 0; i < kPixels; ++i) {
-    const Case& c = cases[i % std::size(cases)];
-    PutPixel(frame, i, c.frame);
-    PutPixel(stack, i, c.stack);
-    PutPixel(expected, i, c.taken ? c.frame : c.stack);
-  }
-  Merge(frame.data(), stack.data(), kPixels);
-  EXPECT_EQ(stack, expected);
-}
-
 // A settled stack changes rarely; a single winner must be found in every position of a
 // block, including pixels split across two vectors.
 TEST_P(MergeKernelTest, FindsALoneBrighterPixelAnywhere) {
@@ -125,27 +97,6 @@ TEST_P(MergeKernelTest, FindsALoneBrighterPixelAnywhere) {
     PutPixel(expected, lone, {101, 1, 2});
     Merge(frame.data(), stack.data(), kPixels);
     ASSERT_EQ(stack, expected);
-  }
-}
-
-// Bytes around the merged range would win every comparison, so any read-and-merge
-// past either end shows up as a changed guard byte.
-TEST_P(MergeKernelTest, LeavesBytesOutsideTheRangeAlone) {
-  constexpr std::ptrdiff_t kGuard = 128;
-  std::mt19937 rng(99);
-  for (const std::ptrdiff_t pixels : {-3, 0, 1, 16, 17, 32, 47, 100}) {
-    SCOPED_TRACE("pixels " + std::to_string(pixels));
-    const std::ptrdiff_t used = 3 * std::max<std::ptrdiff_t>(pixels, 0);
-    Bytes frame(used + 2 * kGuard, 0xFF);
-    Bytes stack(used + 2 * kGuard, 0x00);
-    const Bytes inner = RandomBytes(used, rng, 0, 255);
-    std::copy(inner.begin(), inner.end(), frame.begin() + kGuard);
-    Bytes expected = stack;
-    for (std::ptrdiff_t i = 0; i < used; i += 3) {
-      if (inner[i] > 0) std::copy_n(inner.begin() + i, 3, expected.begin() + kGuard + i);
-    }
-    Merge(frame.data() + kGuard, stack.data() + kGuard, pixels);
-    EXPECT_EQ(stack, expected);
   }
 }
 
@@ -181,34 +132,23 @@ TEST(MergePeak, MergesMatchingImagesWithTheFastestKernel) {
 // A frame that would win everywhere, so any merge at all shows.
 TEST(MergePeak, RefusesImagesItCannotMergeSafely) {
   const cv::Mat white(16, 24, CV_8UC3, cv::Scalar::all(255));
-  const cv::Mat blackStack(16, 24, CV_8UC3, cv::Scalar::all(0));
-
-  auto expectUntouched = [](const cv::Mat& frame, const cv::Mat& stack, const char* what) {
-    SCOPED_TRACE(what);
-    cv::Mat target = stack.clone();
-    const cv::Mat before = target.clone();
-    MergePeak(frame, target);
-    EXPECT_EQ(cv::norm(target, before, cv::NORM_INF), 0.0);
-  };
-  expectUntouched(cv::Mat(16, 25, CV_8UC3, cv::Scalar::all(255)), blackStack, "wider frame");
-  expectUntouched(white(cv::Rect(0, 0, 24, 8)), blackStack, "shorter frame");
-  expectUntouched(cv::Mat(24, 16, CV_8UC3, cv::Scalar::all(255)), blackStack,
-                  "same pixel count, other shape");
-  expectUntouched(white, cv::Mat(16, 25, CV_8UC3, cv::Scalar::all(0)), "wider stack");
-  expectUntouched(cv::Mat(16, 24, CV_8UC4, cv::Scalar::all(255)), blackStack, "4-channel frame");
-  expectUntouched(cv::Mat(16, 24, CV_16UC3, cv::Scalar::all(65535)), blackStack, "16-bit frame");
-  expectUntouched(white, cv::Mat(16, 72, CV_8UC1, cv::Scalar::all(0)), "1-channel stack");
-  expectUntouched(cv::Mat(), blackStack, "empty frame");
-
-  // Cropped views are not continuous: merging them as one run would spill across rows.
   const cv::Mat wideWhite(16, 40, CV_8UC3, cv::Scalar::all(255));
-  expectUntouched(wideWhite(cv::Rect(8, 0, 24, 16)), blackStack, "cropped frame");
-
+  const cv::Mat unfit[] = {
+      cv::Mat(16, 25, CV_8UC3, cv::Scalar::all(255)),  // another size
+      cv::Mat(24, 16, CV_8UC3, cv::Scalar::all(255)),  // same pixel count, other shape
+      cv::Mat(16, 24, CV_8UC4, cv::Scalar::all(255)),  // another type
+      cv::Mat(),                                       // empty
+      wideWhite(cv::Rect(8, 0, 24, 16)),               // a cropped view spills across rows
+  };
+  for (const cv::Mat& frame : unfit) {
+    cv::Mat stack(16, 24, CV_8UC3, cv::Scalar::all(0));
+    MergePeak(frame, stack);
+    EXPECT_EQ(cv::countNonZero(stack.reshape(1)), 0);
+  }
   cv::Mat wideStack(16, 40, CV_8UC3, cv::Scalar::all(0));
-  const cv::Mat wideBefore = wideStack.clone();
   cv::Mat croppedStack = wideStack(cv::Rect(8, 0, 24, 16));
   MergePeak(white, croppedStack);
-  EXPECT_EQ(cv::norm(wideStack, wideBefore, cv::NORM_INF), 0.0) << "cropped stack";
+  EXPECT_EQ(cv::countNonZero(wideStack.reshape(1)), 0);
 }
 
 }  // namespace
