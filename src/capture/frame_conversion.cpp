@@ -36,8 +36,12 @@ const FormatInfo* FindFormat(std::uint32_t pixelFormat) {
 
 bool DecodeJpeg(const RawFrame& raw, cv::Mat& bgr) {
   cv::Mat encoded(1, static_cast<int>(raw.bytesUsed), CV_8UC1, const_cast<std::uint8_t*>(raw.data));
-  cv::imdecode(encoded, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION, &bgr);
-  return !bgr.empty();
+  // A frame that fails to decode leaves a reused buffer as it was, so the last good frame would
+  // pass for this one: decode into a new image. Next to the decoding, the allocation is nothing.
+  cv::Mat decoded = cv::imdecode(encoded, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION);
+  if (decoded.empty()) return false;
+  bgr = decoded;
+  return true;
 }
 
 bool ConvertUncompressed(const RawFrame& raw, const FormatInfo& format, cv::Mat& bgr) {

@@ -1,6 +1,7 @@
 #include "capture/camera_controls.h"
 
 #include <cerrno>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -9,160 +10,108 @@
 namespace glintvane {
 namespace {
 
-const CameraControl* Named(const std::vector<ControlGroup>& groups, const std::string& name) {
-  for (const ControlGroup& group : groups) {
-    for (const CameraControl& control : group.controls) {
-      if (control.name == name) return &control;
-    }
-  }
-  return nullptr;
-}
+using Items = std::vector<std::pair<std::int64_t, std::string>>;
 
-std::vector<std::string> NamesOf(const ControlGroup& group) {
-  std::vector<std::string> names;
-  for (const CameraControl& control : group.controls) names.push_back(control.name);
-  return names;
-}
-
-std::vector<std::pair<std::int64_t, std::string>> ItemsOf(const CameraControl& control) {
-  std::vector<std::pair<std::int64_t, std::string>> items;
+Items ItemsOf(const CameraControl& control) {
+  Items items;
   for (const MenuItem& item : control.menu) items.emplace_back(item.index, item.label);
   return items;
 }
 
-// What the pages would show, for comparing two listings.
-std::vector<std::string> Summary(const std::vector<ControlGroup>& groups) {
-  std::vector<std::string> lines;
+// Everything the property pages show of the controls, for comparing two listings.
+std::string Summary(const std::vector<ControlGroup>& groups) {
+  std::ostringstream out;
   for (const ControlGroup& group : groups) {
+    out << group.name << ":";
     for (const CameraControl& c : group.controls) {
-      lines.push_back(group.name + "/" + c.name + " " + std::to_string(int(c.widget)) + " " +
-                      std::to_string(c.minimum) + ".." + std::to_string(c.maximum) + " step " +
-                      std::to_string(c.step) + " default " + std::to_string(c.defaultValue) +
-                      " = " + std::to_string(c.value) + " items " + std::to_string(c.menu.size()) +
-                      " changeable " + std::to_string(IsChangeable(c)));
+      out << " " << c.name << " " << int(c.widget) << " " << c.minimum << ".." << c.maximum << "/"
+          << c.step << " " << c.defaultValue << " " << c.value << " " << c.flags;
+      for (const MenuItem& item : c.menu) out << " " << item.index << "=" << item.label;
     }
   }
-  return lines;
+  return out.str();
 }
 
 class CameraControlsTest : public ::testing::Test {
  protected:
+  const CameraControl& Named(const std::string& name) const {
+    for (const ControlGroup& group : groups_) {
+      for (const CameraControl& control : group.controls) {
+        if (control.name == name) return control;
+      }
+    }
+    ADD_FAILURE() << name << " is not listed";
+    static const CameraControl kMissing;
+    return kMissing;
+  }
+
   std::shared_ptr<FakeV4l2Device> camera_ = ExampleCamera();
   DeviceIoctl device_ = FakeIoctl(camera_);
+  std::vector<ControlGroup> groups_ = ListCameraControls(device_);
 };
 
-TEST_F(CameraControlsTest, ControlsAreGroupedByClassEachWithItsWidgetAndValue) {
-  std::vector<ControlGroup> groups = ListCameraControls(device_);
-  ASSERT_EQ(groups.size(), 3u);
-  EXPECT_EQ(groups[0].name, "User Controls");
-  EXPECT_EQ(groups[1].name, "Camera Controls");
-  EXPECT_EQ(groups[2].name, "Image Processing Controls");
+TEST_F(CameraControlsTest, ListsEachClassesControlsWithWidgetRangeMenuAndState) {
+  ASSERT_EQ(groups_.size(), 3u);
+  EXPECT_EQ(groups_[1].name, "Camera Controls");
+  std::vector<std::string> user;
+  for (const CameraControl& control : groups_[0].controls) user.push_back(control.name);
   // Neither the disabled control nor the 64-bit one is shown.
-  EXPECT_EQ(NamesOf(groups[0]),
-            (std::vector<std::string>{"Brightness", "Contrast", "White Balance, Automatic",
-                                      "Do White Balance", "Power Line Frequency"}));
-  EXPECT_EQ(NamesOf(groups[2]), std::vector<std::string>{"Link Frequency"});
+  EXPECT_EQ(user, (std::vector<std::string>{"Brightness", "Contrast", "White Balance, Automatic",
+                                            "Do White Balance", "Power Line Frequency"}));
+  EXPECT_EQ(groups_[2].controls.size(), 1u);
 
-  const CameraControl& brightness = groups[0].controls[0];
+  const CameraControl& brightness = Named("Brightness");
   EXPECT_EQ(brightness.widget, ControlWidget::kSlider);
   EXPECT_EQ(brightness.minimum, -64);
   EXPECT_EQ(brightness.maximum, 64);
-  EXPECT_EQ(brightness.defaultValue, 0);
   EXPECT_EQ(brightness.value, 10);
-  EXPECT_EQ(Named(groups, "Contrast")->step, 5);
-  EXPECT_EQ(Named(groups, "White Balance, Automatic")->widget, ControlWidget::kCheckBox);
-  EXPECT_EQ(Named(groups, "Do White Balance")->widget, ControlWidget::kPushButton);
-  EXPECT_EQ(Named(groups, "Auto Exposure")->widget, ControlWidget::kComboBox);
-  EXPECT_EQ(Named(groups, "Link Frequency")->widget, ControlWidget::kComboBox);
-}
+  EXPECT_EQ(Named("Contrast").step, 5);
+  EXPECT_EQ(Named("White Balance, Automatic").widget, ControlWidget::kCheckBox);
+  EXPECT_EQ(Named("Do White Balance").widget, ControlWidget::kPushButton);
 
-TEST_F(CameraControlsTest, MenusHoldOnlyTheItemsTheDriverAcceptsWithTheirOwnValues) {
-  std::vector<ControlGroup> groups = ListCameraControls(device_);
-  using Items = std::vector<std::pair<std::int64_t, std::string>>;
-  EXPECT_EQ(ItemsOf(*Named(groups, "Power Line Frequency")),
+  // Menus hold only the items the driver answers for, each with its own value.
+  EXPECT_EQ(Named("Power Line Frequency").widget, ControlWidget::kComboBox);
+  EXPECT_EQ(ItemsOf(Named("Power Line Frequency")),
             (Items{{0, "Disabled"}, {1, "50 Hz"}, {3, "Auto"}}));
-  const CameraControl& autoExposure = *Named(groups, "Auto Exposure");
-  EXPECT_EQ(ItemsOf(autoExposure), (Items{{1, "Manual Mode"}, {3, "Aperture Priority Mode"}}));
-  EXPECT_EQ(autoExposure.value, 3);  // the item's value, not its row
-  // An integer menu shows its values, even those past 32 bits.
-  EXPECT_EQ(ItemsOf(*Named(groups, "Link Frequency")),
-            (Items{{0, "456000000"}, {1, "8000000000"}}));
-}
+  EXPECT_EQ(Named("Auto Exposure").value, 3);  // the item's value, not its row
+  EXPECT_EQ(Named("Link Frequency").widget, ControlWidget::kComboBox);
+  EXPECT_EQ(ItemsOf(Named("Link Frequency")), (Items{{0, "456000000"}, {1, "8000000000"}}));
 
-TEST_F(CameraControlsTest, ReadOnlyInactiveAndGrabbedControlsCannotBeChanged) {
-  FakeControlOf(*camera_, V4L2_CID_CONTRAST).description.flags |= V4L2_CTRL_FLAG_GRABBED;
-  std::vector<ControlGroup> groups = ListCameraControls(device_);
-  EXPECT_TRUE(IsChangeable(*Named(groups, "Brightness")));
-  EXPECT_FALSE(IsChangeable(*Named(groups, "Contrast")));
-  EXPECT_FALSE(IsChangeable(*Named(groups, "Exposure Time, Absolute")));
-  EXPECT_FALSE(IsChangeable(*Named(groups, "Focus, Absolute")));
-  EXPECT_EQ(Named(groups, "Focus, Absolute")->value, 40);  // read-only values are still read
-}
+  // Read-only and inactive controls are listed with their values but cannot be changed.
+  EXPECT_TRUE(IsChangeable(brightness));
+  EXPECT_FALSE(IsChangeable(Named("Exposure Time, Absolute")));
+  EXPECT_FALSE(IsChangeable(Named("Focus, Absolute")));
+  EXPECT_EQ(Named("Focus, Absolute").value, 40);
 
-TEST_F(CameraControlsTest, AnOldDriverIsAskedWithTheOldQueryAndShowsTheSame) {
-  std::vector<ControlGroup> extended = ListCameraControls(device_);
+  // A driver too old for the extended query is asked with the old one, to the same listing.
   camera_->knowsExtendedQuery = false;
-  std::vector<ControlGroup> old = ListCameraControls(device_);
-  // The old query cannot describe a 64-bit control, which is not shown either way.
-  EXPECT_EQ(Summary(old), Summary(extended));
-  EXPECT_FALSE(old.empty());
+  EXPECT_EQ(Summary(ListCameraControls(device_)), Summary(groups_));
 }
 
-TEST_F(CameraControlsTest, AChangeReachesTheDeviceAndEveryControlIsReadAnew) {
-  std::vector<ControlGroup> groups = ListCameraControls(device_);
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_BRIGHTNESS, 20), 0);
-  EXPECT_EQ(FakeControlOf(*camera_, V4L2_CID_BRIGHTNESS).value, 20);
-  EXPECT_EQ(Named(groups, "Brightness")->value, 20);
-
-  // Manual exposure makes the exposure time active.
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL), 0);
-  EXPECT_TRUE(IsChangeable(*Named(groups, "Exposure Time, Absolute")));
-
-  // The device keeps values in its range and on its steps.
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_BRIGHTNESS, 100), 0);
-  EXPECT_EQ(Named(groups, "Brightness")->value, 64);
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_CONTRAST, 73), 0);
-  EXPECT_EQ(Named(groups, "Contrast")->value, 70);
-
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_DO_WHITE_BALANCE, 1), 0);
+// After every change all controls are read anew: the device may have adjusted or refused the
+// value, and one control may have made another active.
+TEST_F(CameraControlsTest, AChangeOrARestoreShowsWhatTheDeviceKept) {
+  EXPECT_EQ(ChangeControl(device_, groups_, V4L2_CID_BRIGHTNESS, 100), 0);
+  EXPECT_EQ(Named("Brightness").value, 64);
+  EXPECT_EQ(ChangeControl(device_, groups_, V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL), 0);
+  EXPECT_TRUE(IsChangeable(Named("Exposure Time, Absolute")));
+  EXPECT_EQ(ChangeControl(device_, groups_, V4L2_CID_EXPOSURE_ABSOLUTE, 500), 0);
+  EXPECT_EQ(ChangeControl(device_, groups_, V4L2_CID_DO_WHITE_BALANCE, 1), 0);
   EXPECT_EQ(camera_->sets.back().first, std::uint32_t(V4L2_CID_DO_WHITE_BALANCE));
-}
-
-TEST_F(CameraControlsTest, AFailedSetShowsWhatTheDeviceKept) {
-  std::vector<ControlGroup> groups = ListCameraControls(device_);
   camera_->refusedControl = V4L2_CID_CONTRAST;
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_CONTRAST, 80), EIO);
-  EXPECT_EQ(Named(groups, "Contrast")->value, 50);
-  // A menu refuses its holes.
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_POWER_LINE_FREQUENCY, 2), EINVAL);
-  EXPECT_EQ(Named(groups, "Power Line Frequency")->value, 1);
+  EXPECT_EQ(ChangeControl(device_, groups_, V4L2_CID_CONTRAST, 80), EIO);
+  EXPECT_EQ(Named("Contrast").value, 50);
+  EXPECT_EQ(ChangeControl(device_, groups_, V4L2_CID_POWER_LINE_FREQUENCY, 2), EINVAL);
+  EXPECT_EQ(Named("Power Line Frequency").value, 1);
 
-  camera_->goneError = ENODEV;
-  EXPECT_EQ(ChangeControl(device_, groups, V4L2_CID_BRIGHTNESS, 5), ENODEV);
-  EXPECT_EQ(Named(groups, "Brightness")->value, 10);
-}
-
-TEST_F(CameraControlsTest, RestoreDefaultsSetsEveryChangeableControlDespiteARefusal) {
-  std::vector<ControlGroup> groups = ListCameraControls(device_);
-  ChangeControl(device_, groups, V4L2_CID_AUTO_WHITE_BALANCE, 0);
-  ChangeControl(device_, groups, V4L2_CID_POWER_LINE_FREQUENCY, 3);
-  ChangeControl(device_, groups, V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL);
-  ChangeControl(device_, groups, V4L2_CID_EXPOSURE_ABSOLUTE, 500);
-  camera_->refusedControl = V4L2_CID_CONTRAST;
+  // Restoring goes on past a refusal and presses no button; automatic exposure, restored first,
+  // leaves the exposure time inactive and as it was.
   camera_->sets.clear();
-
-  EXPECT_EQ(RestoreDefaults(device_, groups), EIO);
-  EXPECT_EQ(Named(groups, "Brightness")->value, 0);
-  EXPECT_EQ(Named(groups, "White Balance, Automatic")->value, 1);
-  EXPECT_EQ(Named(groups, "Power Line Frequency")->value, 1);
-  EXPECT_EQ(Named(groups, "Auto Exposure")->value, 3);
-  // Automatic exposure, restored first, made the exposure time inactive: it is left alone.
-  EXPECT_EQ(Named(groups, "Exposure Time, Absolute")->value, 500);
-  EXPECT_FALSE(IsChangeable(*Named(groups, "Exposure Time, Absolute")));
-  for (const auto& [id, value] : camera_->sets) {
-    EXPECT_NE(id, std::uint32_t(V4L2_CID_DO_WHITE_BALANCE)) << "a restore presses no button";
-    EXPECT_NE(id, std::uint32_t(V4L2_CID_FOCUS_ABSOLUTE));
-  }
+  EXPECT_EQ(RestoreDefaults(device_, groups_), EIO);
+  EXPECT_EQ(Named("Brightness").value, 0);
+  EXPECT_EQ(Named("Auto Exposure").value, 3);
+  EXPECT_EQ(Named("Exposure Time, Absolute").value, 500);
+  for (const auto& set : camera_->sets) EXPECT_NE(set.first, V4L2_CID_DO_WHITE_BALANCE);
 }
 
 }  // namespace

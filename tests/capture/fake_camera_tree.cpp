@@ -34,7 +34,6 @@ bool FakeCapabilityQuery(const std::string& devicePath, v4l2_capability& caps) {
   if (kind == "capture") caps.device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
   if (kind == "metadata") caps.device_caps = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING;
   if (kind == "old-capture") caps.capabilities = V4L2_CAP_VIDEO_CAPTURE;
-  if (kind == "output") caps.capabilities = V4L2_CAP_VIDEO_OUTPUT;
   return true;
 }
 

@@ -8,7 +8,8 @@
 namespace glintvane {
 
 // A temporary sysfs and /dev tree. Each device file holds one word that FakeCapabilityQuery
-// turns into capabilities: "capture", "metadata", "old-capture" (no device caps) or "output".
+// turns into capabilities: "capture", "metadata" or "old-capture" (no device caps). An empty
+// kind makes no device file, as for a camera unplugged since sysfs listed it.
 struct FakeCameraTree {
   std::filesystem::path root;
   std::string sysfs() const { return (root / "sys").string(); }
