@@ -8,6 +8,7 @@
 
 #include "archive/archive.h"
 #include "capture/cvcam.h"
+#include "capture/cvcam_library.h"
 #include "capture/simulated_sky.h"
 #include "process_cpu.h"
 #include "shared/local_time.h"
@@ -61,7 +62,7 @@ void BM_FramePathOwnWork(benchmark::State& state) {
   cv::Mat flipped;
   std::size_t next = 0;
   for (auto _ : state) {
-    cv::flip(frames[next], flipped, 0);
+    TurnBottomFirst(frames[next], flipped);
     OnFrame(flipped);
     next = (next + 1) % frames.size();
   }

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QShortcut>
+#include <opencv2/core/utility.hpp>
 
 #include "app/camera_menu.h"
 #include "app/dialogs/about_dialog.h"
@@ -95,6 +96,9 @@ bool IsHandledCameraCommand(int command) {
 }  // namespace
 
 int AppMain(int argc, char** argv) {
+  // OpenCV's worker threads would spin between the small jobs of every frame; the frames are
+  // small enough for the thread that has them.
+  cv::setNumThreads(0);
   QApplication app(argc, argv);
   // On X11 the application name becomes the class part of WM_CLASS.
   QApplication::setApplicationName(ResourceString(STR_WINDOW_CLASS));

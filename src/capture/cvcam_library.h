@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include <opencv2/core/mat.hpp>
+
 #include "capture/devices.h"
 #include "capture/simulated_sky.h"
 #include "capture/v4l2_modes.h"
@@ -12,6 +14,9 @@ namespace glintvane {
 // What the capture library offers beside its cvcam calls, for the camera dialogs and tests.
 // The frame handler and the window's calls must not call the library: stopping and pausing
 // wait for them.
+
+// The frame as the handler takes it: rows bottom-first. `flipped`'s memory is reused.
+void TurnBottomFirst(const cv::Mat& upright, cv::Mat& flipped);
 
 // The camera of the open session.
 struct OpenCamera {

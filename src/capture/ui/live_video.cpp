@@ -3,6 +3,8 @@
 #include <memory>
 #include <mutex>
 
+#include <immintrin.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -67,10 +69,17 @@ QRect FittedRect(QSize frame, const QRect& area) {
   return target;
 }
 
+// Qt's painting leaves the upper halves of the AVX registers dirty, and the GUI thread keeps
+// them so from one paint to the next; OpenCV's scaling then runs about three times slower.
+// Clearing them first costs one instruction.
+__attribute__((target("avx"))) void ClearUpperVectorState() { _mm256_zeroupper(); }
+
 // Scales anew only for a new frame or a new area size.
 void FitFrame(const cv::Mat& frame, const QRect& target, bool newFrame, cv::Mat& fitted) {
   cv::Size size(target.width(), target.height());
-  if (newFrame || fitted.size() != size) cv::resize(frame, fitted, size, 0, 0, cv::INTER_LINEAR);
+  if (!newFrame && fitted.size() == size) return;
+  ClearUpperVectorState();
+  cv::resize(frame, fitted, size, 0, 0, cv::INTER_LINEAR);
 }
 
 void VideoArea::paintEvent(QPaintEvent*) {
@@ -80,8 +89,7 @@ void VideoArea::paintEvent(QPaintEvent*) {
     return;
   }
   QRect target = FittedRect(QSize(shown.cols, shown.rows), rect());
-  // A window squeezed flat has no room for the frame. Scaling comes before any painting: Qt's
-  // fills leave the processor's vector unit in a state that makes it about three times slower.
+  // A window squeezed flat has no room for the frame.
   if (!target.isEmpty()) FitFrame(shown, target, taken, fitted);
   QPainter painter(this);
   for (const QRect& bar : QRegion(rect()).subtracted(target)) {
