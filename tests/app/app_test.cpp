@@ -1,6 +1,5 @@
 #include <cstring>
 #include <mutex>
-#include <optional>
 #include <sstream>
 
 #include <QApplication>
@@ -375,11 +374,3 @@ TEST_F(EndToEndTest, SnapshotOfTheSimulatedSky) {
 
 }  // namespace
 }  // namespace glintvane
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // Listing the tests happens at build time, where there may be no display.
-  std::optional<QApplication> app;
-  if (!GTEST_FLAG_GET(list_tests)) app.emplace(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -1,7 +1,6 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <random>
 #include <thread>
 
@@ -363,11 +362,3 @@ TEST_F(PropertyPagesTest, TheSimulatedCamerasPagesSetItsKnobsAndItsRunningSize) 
 
 }  // namespace
 }  // namespace glintvane
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // Listing the tests happens at build time, where there may be no display.
-  std::optional<QApplication> app;
-  if (!GTEST_FLAG_GET(list_tests)) app.emplace(argc, argv);
-  return RUN_ALL_TESTS();
-}
