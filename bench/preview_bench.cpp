@@ -133,7 +133,7 @@ BENCHMARK(BM_SessionWithLiveVideo)
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QLoggingCategory::setFilterRules("default.warning=false");  // the offscreen platform's chatter
-  cv::setNumThreads(0);  // as the program runs
+  cv::setNumThreads(0);                                       // as the program runs
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
