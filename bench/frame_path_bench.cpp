@@ -1,17 +1,14 @@
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 
-#include "archive/archive.h"
+#include "bench_support.h"
 #include "capture/cvcam.h"
 #include "capture/cvcam_library.h"
 #include "capture/simulated_sky.h"
-#include "process_cpu.h"
-#include "shared/local_time.h"
 #include "shared/session_state.h"
 #include "stacking/stacking.h"
 
@@ -24,18 +21,11 @@ namespace {
 
 constexpr double kMicrosecondsPerSecond = 1e6;
 
-// A fixed clock inside a period, so that no picture is due while measuring.
+// Both filters stack every frame.
 void PrepareStacking() {
-  ResetProgramState();
+  StackWithoutWriting();
   gFilter2.enabled = 1;
-  SetArchiveRoot((std::filesystem::temp_directory_path() / "glintvane-bench").string());
-  SetClockForTesting([] { return std::time_t(1217626150); });
   gSession.processingEnabled = 1;
-}
-
-void FinishStacking() {
-  ResetProgramState();
-  SetClockForTesting({});
 }
 
 void BM_FramePathGeneration(benchmark::State& state) {
@@ -66,7 +56,7 @@ void BM_FramePathOwnWork(benchmark::State& state) {
     OnFrame(flipped);
     next = (next + 1) % frames.size();
   }
-  FinishStacking();
+  StopStacking();
 }
 
 // The real thing: a session of the simulated camera on its own capture thread,
@@ -101,7 +91,7 @@ void BM_FramePathSession(benchmark::State& state) {
     cvcamStop();
   }
   cvcamExit();
-  FinishStacking();
+  StopStacking();
   state.counters["pct_core"] = cpu / wall * 100.0;
   state.counters["us_cpu_per_frame"] = cpu / wall / format.frameRate * kMicrosecondsPerSecond;
   if (stacking) state.counters["frames_stacked_per_s"] = gFramesSeen / wall;

@@ -1,22 +1,17 @@
 #include <benchmark/benchmark.h>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QTimer>
 #include <opencv2/core.hpp>
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <filesystem>
-
-#include "archive/archive.h"
+#include "bench_support.h"
 #include "capture/cvcam.h"
 #include "capture/session.h"
 #include "capture/ui/live_video.h"
-#include "process_cpu.h"
-#include "shared/local_time.h"
-#include "stacking/stacking.h"
 
 namespace glintvane {
 namespace {
@@ -97,9 +92,7 @@ BENCHMARK(BM_PaintScaledFrame)
 // stacks and hands on every frame and the GUI thread paints it. The process's
 // CPU time over a few seconds is the cost, as a share of one core.
 void BM_SessionWithLiveVideo(benchmark::State& state) {
-  ResetProgramState();
-  SetArchiveRoot((std::filesystem::temp_directory_path() / "glintvane-bench").string());
-  SetClockForTesting([] { return std::time_t(1217626150); });  // inside a period: nothing written
+  StackWithoutWriting();
   PreviewWindow preview({340, 300});
   const int camera = cvcamGetCamerasCount() - 1;
   double cpu = 0, wall = 0;
@@ -116,8 +109,7 @@ void BM_SessionWithLiveVideo(benchmark::State& state) {
     wall += clock.elapsed() / 1000.0;
     StopCapture();
   }
-  SetClockForTesting({});
-  ResetProgramState();
+  StopStacking();
   state.counters["pct_core"] = cpu / wall * 100.0;
 }
 BENCHMARK(BM_SessionWithLiveVideo)
