@@ -1,17 +1,16 @@
 #include "capture/devices.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
+#include "capture/camera_device.h"
 #include "capture/cvcam.h"
 
 namespace glintvane {
@@ -68,12 +67,9 @@ std::string CardName(const VideoNode& node, const v4l2_capability& caps) {
 bool QueryDeviceCapability(const std::string& devicePath, v4l2_capability& caps) {
   int fd = open(devicePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  int result;
-  do {
-    result = ioctl(fd, VIDIOC_QUERYCAP, &caps);
-  } while (result < 0 && errno == EINTR);
+  const bool answered = RetryIoctl(fd, VIDIOC_QUERYCAP, &caps) == 0;
   close(fd);
-  return result == 0;
+  return answered;
 }
 
 std::uint32_t NodeCapabilities(const v4l2_capability& caps) {
